@@ -1,0 +1,9 @@
+#pragma once
+// The modal add-resource window "添加新资源".
+
+namespace quorvelv {
+
+// The click handler of the main window's 按钮6: opens a fresh window modally and returns once it is destroyed.
+void open_add_resource_window();
+
+}  // namespace quorvelv
