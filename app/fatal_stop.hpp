@@ -5,7 +5,8 @@
 
 namespace quorvelv {
 
-// Callable from any thread: a background thread shows its box and hands the end to the user-interface thread.
+// Callable from any thread: a background thread hands the box and the end to the user-interface thread, the
+// only one that may show a box. The message is GBK text (ASCII is the same in both).
 [[noreturn]] void fatal_stop(std::string_view message);
 
 }  // namespace quorvelv

@@ -9,7 +9,7 @@
 
 namespace quorvelv {
 
-QString gbk_to_qstring(std::string_view bytes);      // invalid bytes show as U+FFFD
-std::string qstring_to_gbk(const QString& text);     // characters GBK lacks become "?"
+QString gbk_to_qstring(std::string_view bytes);   // invalid bytes show as U+FFFD, the rest decodes normally
+std::string qstring_to_gbk(const QString& text);  // characters GBK lacks become "?"
 
 }  // namespace quorvelv

@@ -1,0 +1,3 @@
+#include "app/program.hpp"
+
+int main() { quorvelv::end_program(quorvelv::start_program()); }
