@@ -175,7 +175,7 @@ shades shades_of(const theme& row) {
     c["handle_hover"] = mix(row.window, row.accent, 0.6);
     c["tooltip"] = mix(row.base, row.accent, 0.08);
     c["placeholder"] = mix(row.text, row.base, 0.55);
-    c["inactive_highlight"] = mix(row.accent, row.window, 0.45);
+    c["inactive_highlight"] = mix(row.accent, row.base, 0.72);
     return s;
 }
 
@@ -226,6 +226,7 @@ std::vector<format::palette_entry> palette_of(const shades& s) {
         entry(all, "Shadow", "accent_deep"),      entry(all, "Link", "accent"),
         entry(all, "LinkVisited", "accent_deep"),
         entry(colour_group::inactive, "Highlight", "inactive_highlight"),
+        entry(colour_group::inactive, "HighlightedText", "text"),
         entry(colour_group::disabled, "WindowText", "disabled_text"),
         entry(colour_group::disabled, "Text", "disabled_text"),
         entry(colour_group::disabled, "ButtonText", "disabled_text"),
