@@ -61,7 +61,8 @@ protected:
     QString engine_path() const { return program.filePath(QStringLiteral("hrttp.dll")); }
     QString skin_path() const { return temporary.filePath(QStringLiteral("1.she")); }
     QStringList entries(const QTemporaryDir& directory) const {
-        return QDir(directory.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        return QDir(directory.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
     QTemporaryDir program, temporary;
