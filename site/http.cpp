@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -71,12 +72,32 @@ struct list_deleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
+using clock_type = std::chrono::steady_clock;
+
 struct transfer {
     CURL* handle = nullptr;
     std::string body;
     bool reserved = false;
     std::exception_ptr failure;  // an exception of ours, kept out of libcurl's C frames
+    // The stall guard: the time the transfer last moved a byte either way.
+    clock_type::duration stall_limit{};
+    curl_off_t moved = 0;
+    clock_type::time_point last_moved = clock_type::now();
 };
+
+// libcurl's own low-speed limit averages over several seconds, so a burst followed by silence would be waited
+// on for that much longer; this watches the time since the last byte instead. libcurl calls it at least about
+// once a second, also while nothing arrives.
+int watch_for_stall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) noexcept {
+    auto& t = *static_cast<transfer*>(context);
+    const auto now = clock_type::now();
+    if (received + sent != t.moved) {
+        t.moved = received + sent;
+        t.last_moved = now;
+        return 0;
+    }
+    return now - t.last_moved >= t.stall_limit ? 1 : 0;  // non-zero ends the transfer
+}
 
 std::size_t take_bytes(char* bytes, std::size_t size, std::size_t count, void* context) noexcept {
     auto& t = *static_cast<transfer*>(context);
@@ -141,7 +162,7 @@ std::string fetch(std::string_view address, const std::string_view* post_body, s
     const std::string url(address);
     transfer t;
     t.handle = h;
-    const long stall = stall_guard_seconds.load(std::memory_order_relaxed);
+    t.stall_limit = std::chrono::seconds(stall_guard_seconds.load(std::memory_order_relaxed));
 
     bool ok = curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_SHARE, s.share) == CURLE_OK &&
@@ -158,8 +179,9 @@ std::string fetch(std::string_view address, const std::string_view* post_body, s
               curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, http_connect_timeout_seconds) == CURLE_OK &&
-              curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-              curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stall) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &watch_for_stall) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_BUFFERSIZE, read_buffer_bytes) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &take_bytes) == CURLE_OK &&

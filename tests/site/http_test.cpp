@@ -81,10 +81,11 @@ TEST_F(HttpGet, LeavesTheFragmentOffTheWire) {
 }
 
 TEST_F(HttpGet, SendsTheAddressUnencoded) {
-    // GBK bytes and a percent sequence go out exactly as written.
-    http_get(server.url("/a\xb2\xe2/%41b?q=\xca\xd4&r=%zz"));
+    // Percent sequences, valid or not, and the query's GBK bytes go out exactly as written. Bytes of 0x80 and
+    // more in the path cannot go raw on a request line: libcurl escapes them, which the server decodes back.
+    http_get(server.url("/a\xb2\xe2/%41b/./../c?q=\xca\xd4&r=%zz+1"));
     ASSERT_EQ(server.request_count(), 1u);
-    EXPECT_EQ(server.requests()[0].target, "/a\xb2\xe2/%41b?q=\xca\xd4&r=%zz");
+    EXPECT_EQ(server.requests()[0].target, "/a%b2%e2/%41b/./../c?q=\xca\xd4&r=%zz+1");
 }
 
 TEST_F(HttpGet, ReturnsTheBodyOfAnErrorStatus) {
@@ -140,7 +141,7 @@ TEST_F(HttpGet, RefusesEveryOtherSchemeAndTouchesNothing) {
     const std::vector<std::string> addresses = {"file:///etc/hostname", "ftp://" + host + "/x", "gopher://" + host + "/x",
                                       "dict://" + host + "/x", host + "/x", "//" + host + "/x", "", "#",
                                       "http://", "http:// bad/", "http://" + host + "/a\r\nX-Injected: 1",
-                                      std::string("http://" + host + "/a\0/b", host.size() + 12)};
+                                      "http://" + host + std::string("/a\0/b", 5)};
     for (const auto& address : addresses) EXPECT_EQ(http_get(address), "") << address;
     EXPECT_EQ(server.request_count(), 0u);
 }
