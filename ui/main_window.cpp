@@ -1,6 +1,11 @@
 #include "ui/main_window.hpp"
 
+#include <cstdint>
 #include <string>
+
+#ifdef QUORVELV_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,6 +31,7 @@
 #include "site/endpoints.hpp"
 #include "ui/add_resource_window.hpp"
 #include "ui/controls.hpp"
+#include "ui/program_icon.hpp"
 #include "ui/resource_activation.hpp"
 
 #if __has_include("listing/config_texts.hpp")
@@ -43,6 +49,10 @@ constexpr Qt::WindowStates sized_by_the_desktop = Qt::WindowMaximized | Qt::Wind
 // The window keeps its design size unless it is maximised. Window managers on X11 (openbox among them) refuse
 // to maximise a window whose minimum and maximum sizes are equal, so the size is not fixed for them: the
 // minimum is the design size and a size the user drags the frame to is taken back at once.
+//
+// On X11 the size is taken back with a request that carries the size alone. Qt's own resize also sends the
+// position, which openbox, when it arrives during its interactive resize, applies to the client area instead
+// of the frame: the window would creep up by its title bar at every drag.
 class main_window_widget final : public QWidget {
 public:
     main_window_widget() : QWidget(nullptr, Qt::Window) {}
@@ -65,9 +75,23 @@ private:
         // After the event: a maximise arrives as a resize followed by the state change, in either order.
         QTimer::singleShot(0, this, [this] {
             pending_ = false;
-            if (!(windowState() & sized_by_the_desktop) && size() != main_window_client_size)
-                resize(main_window_client_size);
+            if (!(windowState() & sized_by_the_desktop) && size() != main_window_client_size) restore_design_size();
         });
+    }
+
+    void restore_design_size() {
+#ifdef QUORVELV_HAVE_XCB
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (x11 && x11->connection() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+            const std::uint32_t values[] = {static_cast<std::uint32_t>(main_window_client_size.width()),
+                                            static_cast<std::uint32_t>(main_window_client_size.height())};
+            xcb_configure_window(x11->connection(), static_cast<xcb_window_t>(winId()),
+                                 XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+            xcb_flush(x11->connection());
+            return;
+        }
+#endif
+        resize(main_window_client_size);
     }
 
     bool pending_ = false;
@@ -188,6 +212,7 @@ QWidget* create_main_window() {
     auto* window = new main_window_widget;
     window->setObjectName(QStringLiteral("Quorvelv.2.3"));
     window->setWindowTitle(QStringLiteral("Quorvelv.2.3"));
+    window->setWindowIcon(program_icon());
     window->setAttribute(Qt::WA_DeleteOnClose);  // closing destroys it, which ends the loop
     window->setMinimumSize(main_window_client_size);
     window->resize(main_window_client_size);
