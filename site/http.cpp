@@ -27,6 +27,12 @@ constexpr curl_off_t reserve_bound = 16 * 1024 * 1024;
 
 std::atomic<long> stall_guard_seconds{http_stall_guard_seconds};
 
+// Replaced only by tests; read by any fetch, so it is swapped as a whole.
+std::atomic<std::shared_ptr<const std::string>>& tls_trust_override() {
+    static std::atomic<std::shared_ptr<const std::string>> value;
+    return value;
+}
+
 // The process-wide session: cookies, DNS answers and TLS sessions shared by every fetch of every thread.
 struct session {
     CURLSH* share = nullptr;
@@ -186,6 +192,11 @@ std::string fetch(std::string_view address, const std::string_view* post_body, s
               curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &take_bytes) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_WRITEDATA, &t) == CURLE_OK;
+    const auto trust = tls_trust_override().load();
+    if (ok && trust && !trust->empty()) {
+        curl_blob pem{const_cast<char*>(trust->data()), trust->size(), CURL_BLOB_COPY};
+        ok = curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &pem) == CURLE_OK;
+    }
     if (ok && post_body) {
         ok = curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post_body->size())) ==
                  CURLE_OK &&
@@ -211,5 +222,9 @@ std::string http_post(std::string_view address, std::string_view body, std::stri
 std::string text_from_bytes(std::string_view bytes) { return std::string(bytes.substr(0, bytes.find('\0'))); }
 
 void set_stall_guard_for_tests(long seconds) { stall_guard_seconds.store(seconds, std::memory_order_relaxed); }
+
+void set_tls_trust_for_tests(std::string pem_certificates) {
+    tls_trust_override().store(std::make_shared<const std::string>(std::move(pem_certificates)));
+}
 
 }  // namespace quorvelv

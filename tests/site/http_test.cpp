@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <stdlib.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -172,6 +174,33 @@ TEST(HttpGetUnreachable, ConnectionRefusedGivesEmptyBytesAtOnce) {
     EXPECT_EQ(http_get("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/b1.txt"), "");
     EXPECT_EQ(http_get("http://name-that-does-not-resolve.invalid/b1.txt"), "");
     EXPECT_LT(clock_type::now() - started, 5s);
+}
+
+// The desktop's proxy setting, as the environment gives it to every program on this platform.
+class HttpGetProxy : public HttpGet {
+protected:
+    void TearDown() override {
+        ::unsetenv("http_proxy");
+        ::unsetenv("no_proxy");
+    }
+};
+
+TEST_F(HttpGetProxy, GoesThroughTheProxyTheEnvironmentNames) {
+    ::setenv("http_proxy", server.base_address().c_str(), 1);
+    // A proxy sees the whole address as the request target.
+    server.serve("http://site.invalid/jcbh1.php", "listing via the proxy");
+    EXPECT_EQ(http_get("http://site.invalid/jcbh1.php?yms=2#top"), "listing via the proxy");
+    ASSERT_EQ(server.request_count(), 1u);
+    const auto request = server.requests()[0];
+    EXPECT_EQ(request.target, "http://site.invalid/jcbh1.php?yms=2");
+    EXPECT_EQ(request.header("Host"), "site.invalid");
+    EXPECT_EQ(request.header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)");
+    EXPECT_FALSE(request.has_header("Proxy-Authorization"));
+
+    // Hosts the environment exempts go direct (and this one does not resolve).
+    ::setenv("no_proxy", "site.invalid", 1);
+    EXPECT_EQ(http_get("http://site.invalid/jcbh1.php?yms=3"), "");
+    EXPECT_EQ(server.request_count(), 1u);
 }
 
 class HttpGetStall : public HttpGet {
