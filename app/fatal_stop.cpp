@@ -22,10 +22,11 @@ namespace quorvelv {
     std::fflush(stderr);
 
     if (QApplication::instance() && on_user_interface_thread()) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quorvelv.2.3"), gbk_to_qstring(text),
-                        QMessageBox::Ok);
-        box.setObjectName(QStringLiteral("fatal_stop"));
-        box.exec();
+        auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Quorvelv.2.3"), gbk_to_qstring(text),
+                                    QMessageBox::Ok);
+        box->setObjectName(QStringLiteral("fatal_stop"));
+        box->exec();
+        delete box;  // before the shutdown releases every window still there
         end_process_without_exit_hook(255);
     }
     if (QApplication::instance()) {
