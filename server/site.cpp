@@ -67,14 +67,29 @@ std::string_view error_message(int status) {
     }
 }
 
-void handle_submission(site_store& store, const site_options& options, const httplib::Request& req,
-                       httplib::Response& res) {
-    // The server refuses longer bodies before they reach here; this also holds for chunked ones.
-    if (req.body.size() > max_form_body) {
+// The body is read here rather than by the server: the server's own reading refuses form-encoded bodies over
+// 8 KiB, and a client that posts a long description must get the site's limit, not that one.
+void handle_submission(site_store& store, const site_options& options, httplib::Response& res,
+                       const httplib::ContentReader& read_body) {
+    std::string body;
+    bool too_long = false;
+    const bool complete = read_body([&](const char* data, std::size_t size) {
+        if (body.size() + size > max_form_body) {
+            too_long = true;  // a chunked body has no length to refuse it by beforehand
+            return false;
+        }
+        body.append(data, size);
+        return true;
+    });
+    if (too_long || res.status == 413) {
         send_html(res, render_message_page(site_texts::form_too_long), 413);
         return;
     }
-    decoded_submission decoded = decode_submission(req.body);
+    if (!complete) {
+        send_html(res, render_message_page(site_texts::malformed_form), 400);
+        return;
+    }
+    decoded_submission decoded = decode_submission(body);
     switch (decoded.status) {
         case form_status::ok: break;
         case form_status::missing_field:
@@ -131,6 +146,8 @@ listing_view listing_for(site_store& store, std::optional<std::int64_t> page, st
 
 void configure_site(httplib::Server& server, site_store& store, const site_options& options) {
     server.set_payload_max_length(max_form_body);
+    // Headers and body go out in separate writes; without this a keep-alive client waits on delayed ACKs.
+    server.set_tcp_nodelay(true);
 
     server.Get("/", [](const httplib::Request&, httplib::Response& res) { send_html(res, render_home_page()); });
 
@@ -147,8 +164,9 @@ void configure_site(httplib::Server& server, site_store& store, const site_optio
 
     server.Get(R"(/tjwz\.php)",
                [](const httplib::Request&, httplib::Response& res) { send_html(res, render_publishing_form()); });
-    server.Post(R"(/tjwz\.php)", [&store, options](const httplib::Request& req, httplib::Response& res) {
-        handle_submission(store, options, req, res);
+    server.Post(R"(/tjwz\.php)", [&store, options](const httplib::Request&, httplib::Response& res,
+                                                  const httplib::ContentReader& read_body) {
+        handle_submission(store, options, res, read_body);
     });
 
     server.Get(R"(/xnzj\.php)",
