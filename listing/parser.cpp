@@ -2,32 +2,27 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <boost/regex.hpp>
 
+#include "listing/byte_search.hpp"
 #include "listing/text.hpp"
 
 namespace quorvelv {
 namespace {
 
-// Markers fixed in the parser, not carried by the configuration boxes.
-constexpr std::string_view name_left = "</span>";
-constexpr std::string_view name_right = "</div>";
-constexpr std::string_view value_right = "<";
-constexpr std::string_view size_right = "MB";
-constexpr std::string_view first_id_marker = "jc.php?pid=";
-constexpr std::string_view id_right = "\"";
-
-// Regex reads a search may make per byte of the section (plus a fixed allowance) before the parse gives up.
-// A well-behaved pattern reads each byte a few times; a backtracking one reads it without end.
-constexpr std::int64_t regex_reads_per_byte = 64;
-constexpr std::int64_t regex_reads_allowance = std::int64_t{1} << 22;
+// Byte reads the engine may make over one parse: so many per byte of the section plus a fixed allowance.
+// The default pattern run through the engine reads each byte about once; a backtracking pattern reads
+// them billions of times (10^11 on a 2 MB hostile page). The allowance lets even quadratic patterns finish
+// on pages of the site's size (20 items); at about a nanosecond a read, 20 MB stop within a second.
+constexpr std::int64_t regex_reads_per_byte = 32;
+constexpr std::int64_t regex_reads_allowance = std::int64_t{1} << 24;
 
 struct work_exhausted {};
 
@@ -121,12 +116,16 @@ std::optional<std::vector<std::string_view>> lazy_literal_chain(std::string_view
     }
 }
 
-std::size_t find_bytes(std::string_view text, std::size_t from, std::string_view literal) {
-    if (literal.empty()) return from;
-    if (from + literal.size() > text.size()) return std::string_view::npos;
-    const void* hit = memmem(text.data() + from, text.size() - from, literal.data(), literal.size());
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
-}
+// The literals of a lazy chain with their searches, set up once per parse.
+struct literal_chain {
+    std::vector<std::string_view> literals;
+    std::vector<listing_detail::byte_search> searches;
+
+    explicit literal_chain(std::vector<std::string_view> parts) : literals(std::move(parts)) {
+        searches.reserve(literals.size());
+        for (std::string_view literal : literals) searches.emplace_back(literal, false);
+    }
+};
 
 // The leftmost match of L0 .*? L1 .*? ... Ln, exactly as a backtracking engine finds it, in one pass.
 // A match ending "Lk .*? ... Ln" exists after a position only if Lk ... Ln occur in that order after it,
@@ -134,14 +133,15 @@ std::size_t find_bytes(std::string_view text, std::size_t from, std::string_view
 // begins there as soon as the remaining literals occur in order, and each lazy wildcard stops at the first
 // occurrence of the literal after it. When the literals do not occur in order, nothing matches anywhere
 // further on, which is where a backtracking search loses its quadratic time.
-std::optional<match_span> chain_match(std::string_view text, const std::vector<std::string_view>& literals) {
-    const std::size_t begin = find_bytes(text, 0, literals.front());
+std::optional<match_span> chain_match(std::string_view text, const literal_chain& chain) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t begin = chain.searches.front().find(bytes, text.size(), 0);
     if (begin == std::string_view::npos) return std::nullopt;
-    std::size_t end = begin + literals.front().size();
-    for (std::size_t k = 1; k < literals.size(); ++k) {
-        const std::size_t at = find_bytes(text, end, literals[k]);
+    std::size_t end = begin + chain.literals.front().size();
+    for (std::size_t k = 1; k < chain.literals.size(); ++k) {
+        const std::size_t at = chain.searches[k].find(bytes, text.size(), end);
         if (at == std::string_view::npos) return std::nullopt;
-        end = at + literals[k].size();
+        end = at + chain.literals[k].size();
     }
     return match_span{begin, end};
 }
@@ -176,14 +176,42 @@ std::optional<std::string_view> listing_section(std::string_view page, const par
     return page.substr(static_cast<std::size_t>(s - 1), static_cast<std::size_t>(e - s));
 }
 
-listing_item cut_item(std::string_view match, const parser_config& config, bool first) {
+// A marker of the field cuts with its search, set up once per parse rather than once per cut.
+struct marker {
+    std::string_view text;
+    listing_detail::byte_search search;
+    explicit marker(std::string_view t) : text(t), search(t, true) {}
+};
+
+// text_between (source, left, right, 0), step by step as it is, over the prepared searches.
+std::string cut_between(std::string_view source, const marker& left, const marker& right) {
+    const std::int32_t b = listing_detail::find_character(source, left.search, 0);
+    if (b == -1) return std::string(failure_text);
+    const std::int64_t s = static_cast<std::int64_t>(b) + text_length(left.text);
+    if (s > std::numeric_limits<std::int32_t>::max()) return std::string(failure_text);
+    const std::int32_t e = listing_detail::find_character(source, right.search, static_cast<std::int32_t>(s));
+    if (e == -1) return std::string(failure_text);
+    return text_mid(source, static_cast<std::int32_t>(s), static_cast<std::int32_t>(e - s));
+}
+
+struct field_markers {
+    marker name_left{"</span>"}, name_right{"</div>"}, value_right{"<"}, size_right{"MB"};
+    marker first_id{"jc.php?pid="}, id_right{"\""};
+    marker size, password, link, later_id;
+
+    explicit field_markers(const parser_config& config)
+        : size(config.size_marker), password(config.password_marker), link(config.link_marker),
+          later_id(config.id_marker) {}
+};
+
+listing_item cut_item(std::string_view match, const field_markers& markers, bool first) {
     listing_item item;
-    item.row.name = text_between(match, name_left, name_right, 0);
-    item.row.password = text_between(match, config.password_marker, value_right, 0);
-    item.row.link = text_between(match, config.link_marker, value_right, 0);
-    item.row.size = text_between(match, config.size_marker, size_right, 0);
-    item.row.size += size_right;
-    item.resource_id = text_between(match, first ? first_id_marker : std::string_view(config.id_marker), id_right, 0);
+    item.row.name = cut_between(match, markers.name_left, markers.name_right);
+    item.row.password = cut_between(match, markers.password, markers.value_right);
+    item.row.link = cut_between(match, markers.link, markers.value_right);
+    item.row.size = cut_between(match, markers.size, markers.size_right);
+    item.row.size += markers.size_right.text;
+    item.resource_id = cut_between(match, first ? markers.first_id : markers.later_id, markers.id_right);
     return item;
 }
 
@@ -195,15 +223,21 @@ void parse_listing_page(std::string_view page, const parser_config& config,
     if (!found_section) return;
     const std::string_view section = *found_section;
 
-    boost::regex pattern;
-    try {
-        pattern.assign(config.item_pattern, boost::regex::perl);
-    } catch (const std::exception&) {
-        return;  // a pattern that does not compile finds nothing
-    }
     // Literals joined by lazy wildcards (the default pattern) are matched by a scan for the literals in order,
-    // which gives the engine's own matches in linear time; other shapes go to the engine within a budget.
-    const auto literals = lazy_literal_chain(config.item_pattern);
+    // which gives the engine's own matches in linear time. Such a pattern always compiles. Other shapes go
+    // to the engine, within a budget; one that does not compile finds nothing.
+    std::optional<std::vector<std::string_view>> literals = lazy_literal_chain(config.item_pattern);
+    const bool is_chain = literals.has_value();
+    const literal_chain chain(is_chain ? std::move(*literals) : std::vector<std::string_view>{});
+    boost::regex pattern;
+    if (!is_chain) {
+        try {
+            pattern.assign(config.item_pattern, boost::regex::perl);
+        } catch (const std::exception&) {
+            return;
+        }
+    }
+    const field_markers markers(config);
     std::int64_t reads_left = regex_reads_allowance + regex_reads_per_byte * static_cast<std::int64_t>(section.size());
 
     std::size_t offset = 0;
@@ -212,9 +246,9 @@ void parse_listing_page(std::string_view page, const parser_config& config,
         // Each search treats the rest of the section as a text of its own.
         const std::string_view rest = section.substr(offset);
         const std::optional<match_span> found =
-            literals ? chain_match(rest, *literals) : bounded_search(rest, pattern, reads_left);
+            is_chain ? chain_match(rest, chain) : bounded_search(rest, pattern, reads_left);
         if (!found) return;
-        on_item(cut_item(rest.substr(found->begin, found->end - found->begin), config, first));
+        on_item(cut_item(rest.substr(found->begin, found->end - found->begin), markers, first));
         first = false;
         // An empty match would be found again at the same place forever: step over one byte.
         offset += found->end == found->begin ? found->end + 1 : found->end;

@@ -3,7 +3,7 @@
 #include <iconv.h>
 
 #include <array>
-#include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 
 namespace quorvelv::fixtures {
@@ -85,12 +85,13 @@ page_item sample_item(std::size_t index) {
     item.id = std::to_string(10000 + index);
     item.type = to_gbk(types[index % types.size()]);
     item.name = to_gbk(names[index % names.size()]);
-    if (index >= names.size()) item.name += " " + std::to_string(index / names.size());
+    if (index >= names.size()) item.name.append(" ").append(std::to_string(index / names.size()));
     item.size = sizes[index % sizes.size()];
-    item.date = "2024-" + std::string(index % 12 < 9 ? "0" : "") + std::to_string(index % 12 + 1) + "-" +
-                std::to_string(10 + index % 18);
-    item.password = std::string(1, static_cast<char>('a' + index % 26)) + std::to_string(100 + index % 900);
-    item.link = "https://pan.example.net/s/1Qv" + std::to_string(7919 * (index + 1)) + "Xk";
+    char date[16];
+    std::snprintf(date, sizeof date, "2024-%02zu-%02zu", index % 12 + 1, 10 + index % 18);
+    item.date = date;
+    item.password.assign(1, static_cast<char>('a' + index % 26)).append(std::to_string(100 + index % 900));
+    item.link.assign("https://pan.example.net/s/1Qv").append(std::to_string(7919 * (index + 1))).append("Xk");
     return item;
 }
 
