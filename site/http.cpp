@@ -38,10 +38,10 @@ struct session {
     CURLSH* share = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks;
 
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) noexcept {
         static_cast<session*>(self)->locks[static_cast<std::size_t>(data)].lock();
     }
-    static void unlock(CURL*, curl_lock_data data, void* self) {
+    static void unlock(CURL*, curl_lock_data data, void* self) noexcept {
         static_cast<session*>(self)->locks[static_cast<std::size_t>(data)].unlock();
     }
 
