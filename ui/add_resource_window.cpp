@@ -5,11 +5,12 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
 #include "site/submission.hpp"
+#include "ui/main_window.hpp"
+#include "ui/program_icon.hpp"
 
 namespace quorvelv {
 namespace {
@@ -20,54 +21,32 @@ constexpr int outer_height = 304;
 // UI thread only; null again as soon as the window is destroyed.
 QPointer<QWidget> open_window;
 
-struct label_definition {
+struct control_definition {
     const char* name;
     int x, y, width, height;
     const char* text;
 };
 
-struct field_definition {
-    const char* name;
-    int x, y, width, height;
-    const char* text;
-};
-
-constexpr label_definition labels[] = {
+constexpr control_definition labels[] = {
     {"标签1", 16, 9, 64, 24, "资源名称："},
     {"标签2", 17, 59, 85, 24, "网盘下载地址："},
     {"标签3", 17, 112, 85, 24, "大小（MB）："},
     {"标签4", 17, 166, 85, 24, "密码："},
 };
 
-constexpr field_definition fields[] = {
+constexpr control_definition fields[] = {
     {"编辑框1", 17, 32, 336, 27, ""},
     {"编辑框2", 17, 84, 336, 27, ""},
     {"编辑框3", 17, 137, 336, 27, ""},
     {"编辑框4", 17, 190, 336, 27, "无"},
 };
 
-// The main window: the visible top-level window without a parent that is not a message box.
-QWidget* owner_window() {
-    if (QWidget* active = QApplication::activeWindow(); active && !qobject_cast<QMessageBox*>(active))
-        return active->window();
-    for (QWidget* candidate : QApplication::topLevelWidgets()) {
-        if (candidate->isVisible() && !candidate->parentWidget() && !qobject_cast<QMessageBox*>(candidate))
-            return candidate;
-    }
-    return nullptr;
-}
-
-QMargins frame_margins(const QWidget* window) {
-    const QRect frame = window->frameGeometry();
-    const QRect client = window->geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-            frame.bottom() - client.bottom()};
-}
-
-// Sizes are outer sizes: the client area gets what the frame leaves of 379 × 304, and the frame is centred on
-// the primary screen's full area.
-void fit_and_centre(QWidget* window, const QMargins& frame) {
-    window->setFixedSize(outer_width - frame.left() - frame.right(), outer_height - frame.top() - frame.bottom());
+// Sizes are outer sizes. The client area gets what the frame leaves of them, with the frame metrics the main
+// window is designed with (a fixed single border and a caption, the same for both windows), and the frame is
+// centred on the primary screen's full area.
+void fit_and_centre(QWidget* window) {
+    const QSize frame = main_window_outer_size - main_window_client_size;
+    window->setFixedSize(outer_width - frame.width(), outer_height - frame.height());
     QRect screen;
     if (const QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->geometry();
     window->move(screen.left() + (screen.width() - outer_width) / 2,
@@ -81,6 +60,7 @@ QWidget* create_window(QWidget* owner) {
                                           Qt::MSWindowsFixedSizeDialogHint);
     window->setObjectName(QStringLiteral("添加新资源"));
     window->setWindowTitle(QStringLiteral("添加新资源"));
+    window->setWindowIcon(program_icon());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setSizeGripEnabled(false);
     // Only the main window is blocked: the submission's message boxes have no owner and stay usable.
@@ -105,9 +85,7 @@ QWidget* create_window(QWidget* owner) {
     add->setDefault(false);
     QObject::connect(add, &QPushButton::clicked, window, [] { request_submission(); });
 
-    // Until the window is shown its own frame is unknown; the main window's is the best guess, being drawn by
-    // the same window manager.
-    fit_and_centre(window, owner ? frame_margins(owner) : QMargins());
+    fit_and_centre(window);
     return window;
 }
 
@@ -116,16 +94,13 @@ QWidget* create_window(QWidget* owner) {
 QPointer<QWidget> add_resource_window() { return open_window; }
 
 void open_add_resource_window() {
-    QWidget* owner = owner_window();
+    QWidget* owner = main_window();
     QWidget* window = create_window(owner);
     open_window = window;
 
     QEventLoop until_destroyed;
     QObject::connect(window, &QObject::destroyed, &until_destroyed, &QEventLoop::quit);
     window->show();
-    // Refit once the window's own frame is known, in case it differs from the main window's.
-    const QMargins guessed = owner ? frame_margins(owner) : QMargins();
-    if (const QMargins actual = frame_margins(window); actual != guessed) fit_and_centre(window, actual);
     // Ends with the window's destruction, or when the program quits (every loop of the thread then ends).
     until_destroyed.exec();
 }

@@ -4,38 +4,16 @@
 
 #include <ostream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
+
+#include "tests/publishing/form_decoding.hpp"
 
 namespace quorvelv {
 namespace {
 
-using field_list = std::vector<std::pair<std::string, std::string>>;
-
-// Splits the body the way a form handler does and decodes each key and value.
-field_list decode_form(const std::string& body) {
-    field_list fields;
-    std::size_t start = 0;
-    while (start <= body.size()) {
-        std::size_t end = body.find('&', start);
-        if (end == std::string::npos) end = body.size();
-        const std::string pair = body.substr(start, end - start);
-        const std::size_t equals = pair.find('=');
-        fields.emplace_back(httplib::detail::decode_url(pair.substr(0, equals), true),
-                            equals == std::string::npos ? ""
-                                                        : httplib::detail::decode_url(pair.substr(equals + 1), true));
-        start = end + 1;
-    }
-    return fields;
-}
-
-field_list expected_fields(const std::string& name, const std::string& size, const std::string& address,
-                           const std::string& password) {
-    return {{"wzbt", name}, {"wznr", size}, {"wzlb", "2"}, {"mwlb", address}, {"mwmm", password}, {"djtj", "sad"}};
-}
+using publishing_tests::decode_form;
+using publishing_tests::publishing_fields;
 
 struct form_case {
     const char* what;
@@ -49,7 +27,7 @@ class publish_body_round_trip : public testing::TestWithParam<form_case> {};
 TEST_P(publish_body_round_trip, arrives_as_typed_in_six_fields_in_order) {
     const form_case& c = GetParam();
     const std::string body = publish_body(c.name, c.size, c.address, c.password);
-    EXPECT_EQ(decode_form(body), expected_fields(c.name, c.size, c.address, c.password)) << body;
+    EXPECT_EQ(decode_form(body), publishing_fields(c.name, c.size, c.address, c.password)) << body;
     // Nothing a value holds may look like form syntax once encoded.
     for (char byte : body) EXPECT_TRUE(byte > ' ' && static_cast<unsigned char>(byte) < 0x80) << body;
 }
