@@ -1,5 +1,6 @@
 // The site through real HTTP on a loopback port, read by the client's own parser.
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <string>
@@ -165,6 +166,23 @@ TEST(site_publishing, refused_bodies_store_nothing) {
                              refusal{"empty name", "wzbt=&wznr=1&wzlb=2&mwlb=l&mwmm=p&djtj=sad", 400}}) {
         EXPECT_EQ(post_status(site, r.body), r.status) << r.what;
     }
+    EXPECT_EQ(count_resources(*site.store, std::nullopt), 0);
+
+    // A chunked body carries no length to refuse it by: it is cut off at the limit.
+    auto chunked = site.client().Post(
+        "/tjwz.php",
+        [&](std::size_t offset, httplib::DataSink& sink) {
+            if (offset < too_long.size()) {
+                const std::size_t piece = std::min<std::size_t>(4096, too_long.size() - offset);
+                sink.write(too_long.data() + offset, piece);
+            } else {
+                sink.done();
+            }
+            return true;
+        },
+        "application/x-www-form-urlencoded");
+    ASSERT_TRUE(chunked);
+    EXPECT_EQ(chunked->status, 413);
     EXPECT_EQ(count_resources(*site.store, std::nullopt), 0);
 
     // The limit itself is allowed.
