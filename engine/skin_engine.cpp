@@ -1,6 +1,8 @@
 #include "engine/skin_engine.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -77,6 +79,7 @@ QPalette skin_palette(const format::skin_document& document, const QPalette& sta
         // disabled window keeps the plain colour so that it reads as disabled.
         const auto& tile = *document.tile;
         QImage image(tile.width, tile.height, QImage::Format_RGB888);
+        if (image.isNull()) throw std::bad_alloc();
         for (int y = 0; y < tile.height; ++y) {
             const auto row_size = static_cast<std::size_t>(tile.width) * 3;
             std::copy_n(tile.pixels.data() + static_cast<std::size_t>(y) * row_size, row_size,
@@ -107,16 +110,18 @@ int attach(const char* skin_file_path, const char* password) {
     }
     const auto& document = read.document;
 
-    // Every value handed to the application is built at run time (no literal string data of this library),
-    // so nothing the application keeps points into the library once it is unloaded.
-    // A style the platform lacks leaves the current one.
-    if (!document.base_style.empty()) {
-        if (QStyle* style = QStyleFactory::create(QString::fromUtf8(document.base_style)))
-            QApplication::setStyle(style);
-    }
+    // Everything is made first and handed over last, so a failure leaves the application as it was. Every value
+    // is built at run time (no literal string data of this library), so nothing the application keeps points
+    // into the library once it is unloaded. A style the platform lacks leaves the current one.
+    std::unique_ptr<QStyle> style(document.base_style.empty()
+                                      ? nullptr
+                                      : QStyleFactory::create(QString::fromUtf8(document.base_style)));
     // A style change resets the palette to the style's own, so the skin's palette goes on top of that.
-    QApplication::setPalette(skin_palette(document, QApplication::style()->standardPalette()));
-    application->setStyleSheet(QString::fromUtf8(document.style_sheet));
+    const auto palette = skin_palette(document, (style ? style.get() : QApplication::style())->standardPalette());
+    const auto style_sheet = QString::fromUtf8(document.style_sheet);
+    if (style) QApplication::setStyle(style.release());
+    QApplication::setPalette(palette);
+    application->setStyleSheet(style_sheet);
     return skin_attached;
 }
 
@@ -126,9 +131,7 @@ int attach(const char* skin_file_path, const char* password) {
 extern "C" int SkinH_AttachEx(const char* skin_file_path, const char* password) {
     try {
         return quorvelv::attach(skin_file_path, password);
-    } catch (const std::bad_alloc&) {
-        return quorvelv::skin_engine_failure;
-    } catch (...) {
+    } catch (...) {  // out of memory: nothing may cross into the caller
         return quorvelv::skin_engine_failure;
     }
 }

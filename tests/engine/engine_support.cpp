@@ -8,11 +8,11 @@
 namespace quorvelv::testing {
 
 skin_attach_function built_engine_attach() {
+    static QLibrary library;  // kept loaded for the whole test run
     static const skin_attach_function attach = [] {
-        auto* library = new QLibrary;  // kept loaded for the whole test run
-        library->setFileName(QStringLiteral(QUORVELV_ENGINE_FILE));
-        if (!library->load()) ADD_FAILURE() << library->errorString().toStdString();
-        return reinterpret_cast<skin_attach_function>(library->resolve(skin_attach_function_name));
+        library.setFileName(QStringLiteral(QUORVELV_ENGINE_FILE));
+        if (!library.load()) ADD_FAILURE() << library.errorString().toStdString();
+        return reinterpret_cast<skin_attach_function>(library.resolve(skin_attach_function_name));
     }();
     return attach;
 }

@@ -33,7 +33,6 @@ protected:
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("TMPDIR"), temporary.path());
-        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVELV_WATCH_LIBRARY));
         environment.remove(QStringLiteral("LD_LIBRARY_PATH"));  // the standard search finds no engine
         // Under AddressSanitizer the preloaded watcher comes before the sanitizer's runtime; that is harmless.
         const auto asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
@@ -58,9 +57,11 @@ protected:
                                                             : QStringLiteral("close-second"));
     }
 
+    // The program itself, or a command that ends by running it with the watcher (see read_only_start).
     void start(QProcess& process, const QString& executable, const QStringList& arguments = {}) {
         auto own = environment;
         own.insert(QStringLiteral("QUORVELV_WATCH_CLOSE_WHEN"), close_signal(process));
+        if (arguments.isEmpty()) own.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVELV_WATCH_LIBRARY));
         process.setProcessEnvironment(own);
         process.setWorkingDirectory(temporary.path());
         process.start(executable, arguments);
@@ -160,11 +161,13 @@ bool can_mount_read_only() {
     return QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}) == 0;
 }
 
-// The program started in a private mount namespace where its directory is mounted read-only.
+// The program started in a private mount namespace where its directory is mounted read-only. Only the program
+// gets the watcher preloaded, not the tools that prepare the mount.
 QStringList read_only_start(const QString& directory, const QString& program) {
     return {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
-            QStringLiteral("mount --bind \"$1\" \"$1\" && mount -o remount,ro,bind \"$1\" && exec \"$2\""),
-            QStringLiteral("sh"), directory, program};
+            QStringLiteral("mount --bind \"$1\" \"$1\" && mount -o remount,ro,bind \"$1\" && "
+                           "exec env LD_PRELOAD=\"$3\" \"$2\""),
+            QStringLiteral("sh"), directory, program, QStringLiteral(QUORVELV_WATCH_LIBRARY)};
 }
 
 TEST_F(program_process_test, a_read_only_directory_with_an_earlier_engine_file_starts_normally) {
