@@ -11,7 +11,8 @@
 // no handler answers 404 with the body "not found". Every request is recorded before its handler runs, so a
 // test can wait for a request that is never answered. The fault addresses below each play one misbehaviour of
 // a real server; some are served by a small raw TCP listener of their own (another port, same host) because
-// HTTP libraries cannot misbehave on purpose. The destructor ends every open connection, hanging ones included.
+// HTTP libraries cannot misbehave on purpose. The destructor ends every open connection, hanging ones included,
+// but waits for running handlers: a handler of a test that blocks must stop blocking when the test ends.
 
 #include <chrono>
 #include <cstddef>
@@ -81,7 +82,8 @@ public:
     std::string redirect_loop_url() const;
     // Accepts the connection, reads the request and never answers.
     std::string silent_url() const;
-    // Status line and headers without Content-Length, then pattern bytes for ever, `chunk_bytes` every `delay`.
+    // Status line and headers without Content-Length, then pattern bytes for ever, `chunk_bytes` every `delay`
+    // (a fetch gathers the whole body, so without a delay it fills the client's memory fast).
     std::string endless_url(std::size_t chunk_bytes = 16384,
                             std::chrono::milliseconds delay = std::chrono::milliseconds(0)) const;
 
