@@ -6,6 +6,8 @@ namespace quorvelv {
 namespace {
 
 constexpr std::array<std::string_view, 6> field_names = {"wzbt", "wznr", "wzlb", "mwlb", "mwmm", "djtj"};
+// What precedes each value in the client's body.
+constexpr std::array<std::string_view, 6> separators = {"wzbt=", "&wznr=", "&wzlb=", "&mwlb=", "&mwmm=", "&djtj="};
 using field_values = std::array<std::optional<std::string>, 6>;
 
 int hex_value(char c) {
@@ -26,11 +28,11 @@ bool sent_unencoded(std::string_view body) {
 // "=" themselves, so it is cut at the next field's "&name=", not at every "&". The last field is searched from
 // the end, its value being the fixed button text.
 std::optional<std::array<std::string_view, 6>> split_in_client_order(std::string_view body) {
-    if (!body.starts_with("wzbt=")) return std::nullopt;
+    if (!body.starts_with(separators[0])) return std::nullopt;
     std::array<std::string_view, 6> values;
-    std::size_t value_start = 5;
+    std::size_t value_start = separators[0].size();
     for (std::size_t k = 1; k < field_names.size(); ++k) {
-        const std::string separator = "&" + std::string(field_names[k]) + "=";
+        const std::string_view separator = separators[k];
         const std::size_t at =
             k + 1 == field_names.size() ? body.rfind(separator) : body.find(separator, value_start);
         if (at == std::string_view::npos || at < value_start) return std::nullopt;

@@ -29,9 +29,11 @@ CREATE TABLE IF NOT EXISTS settings (
 )sql";
 
 constexpr const char* resource_columns = "id, state, category, name, size, password, link, created";
+// The page's ids come off the covering index alone, so skipping to a deep page never touches the table's rows;
+// only the page's own rows are then read.
 constexpr const char* listing_sql =
-    "SELECT id, state, category, name, size, password, link, created FROM resources "
-    "WHERE state = ?1 ORDER BY id DESC LIMIT ?2 OFFSET ?3";
+    "SELECT id, state, category, name, size, password, link, created FROM resources WHERE id IN "
+    "(SELECT id FROM resources WHERE state = ?1 ORDER BY id DESC LIMIT ?2 OFFSET ?3) ORDER BY id DESC";
 
 struct statement_closer {
     void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
