@@ -1,6 +1,15 @@
 // Publishing against the bundled reference site: what the user adds shows up in the listing.
 
-#include <QProcess>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,33 +23,62 @@
 namespace quorvelv::publishing_tests {
 namespace {
 
-// The site as its own process, on a free port, publishing submissions at once, over a new database.
+// The site as its own process, on a free port, publishing submissions at once, over a new database. Started
+// with posix_spawn rather than fork: the test process has threads, and a fork of it is not safe to run on.
 class reference_site {
 public:
     reference_site() {
-        process_.setProgram(QStringLiteral(QUORVELV_SITE_PROGRAM));
-        process_.setArguments({QStringLiteral("serve"), QStringLiteral("--db"), directory_.filePath("site.db"),
-                               QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--auto-approve")});
-        process_.start();
+        const std::string program = QUORVELV_SITE_PROGRAM;
+        const std::string database = directory_.filePath(QStringLiteral("site.db")).toStdString();
+        const std::string log = directory_.filePath(QStringLiteral("site.log")).toStdString();
+        std::vector<std::string> arguments = {program, "serve", "--db", database, "--port", "0", "--auto-approve"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const bool started = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        if (!started) {
+            pid_ = -1;
+            return;
+        }
+        // It says the address it serves on stderr once it listens.
         const QRegularExpression serving(QStringLiteral("serving (http://[^ ]+) "));
-        QByteArray said;
-        static_cast<void>(QTest::qWaitFor([&] {
-            said += process_.readAllStandardError();
-            const QRegularExpressionMatch match = serving.match(QString::fromUtf8(said));
-            if (match.hasMatch()) address_ = match.captured(1).toStdString();
-            return !address_.empty() || process_.state() == QProcess::NotRunning;
-        }, 10000));
+        QFile said(QString::fromStdString(log));
+        const bool listening = QTest::qWaitFor(
+            [&] {
+                if (said.isOpen() || said.open(QIODevice::ReadOnly)) {
+                    said.seek(0);
+                    const QRegularExpressionMatch match = serving.match(QString::fromUtf8(said.readAll()));
+                    if (match.hasMatch()) address_ = match.captured(1).toStdString();
+                }
+                if (address_.empty() && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;  // it gave up
+                return !address_.empty() || pid_ < 0;
+            },
+            10000);
+        if (!listening || pid_ < 0) address_.clear();
     }
+
     ~reference_site() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000)) process_.kill();
-        process_.waitForFinished(5000);
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        if (!QTest::qWaitFor([&] { return waitpid(pid_, nullptr, WNOHANG) != 0; }, 5000)) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
     }
+
+    reference_site(const reference_site&) = delete;
+    reference_site& operator=(const reference_site&) = delete;
+
     const std::string& address() const { return address_; }  // empty when it did not start
 
 private:
     QTemporaryDir directory_;
-    QProcess process_;
+    pid_t pid_ = -1;
     std::string address_;
 };
 
