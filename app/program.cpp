@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "app/background.hpp"
+#include "app/engine_file.hpp"
 #include "app/exit_hook.hpp"
 #include "app/fatal_stop.hpp"
 #include "app/program_directory.hpp"
@@ -20,11 +21,8 @@
 #include "site/notice.hpp"
 #include "ui/main_window.hpp"
 #include "ui/program_icon.hpp"
-
-#ifdef QUORVELV_HAVE_SKIN
-#include "app/engine_file.hpp"
 #include "ui/skin.hpp"
-#endif
+
 
 namespace quorvelv {
 namespace {
@@ -86,11 +84,7 @@ void release_windows() {
     end_background_work();  // waiting routines go on at once; their requests fail quietly from here on
     release_windows();
     if (with_exit_hook) run_exit_hook();
-#ifdef QUORVELV_HAVE_SKIN
     unload_skin_engine();
-#else
-    // TODO(skin): unload_skin_engine() goes here once the skin step lands.
-#endif
     destroy_relay();
     // The desktop's component-object services would be shut down here on Windows; nothing to do on Linux.
 
@@ -121,11 +115,7 @@ int start_program() {
     register_exit_hook(on_program_exit);
 
     // 3.
-#ifdef QUORVELV_HAVE_SKIN
     write_engine_file();
-#else
-    // TODO(skin): write_engine_file() goes here once the skin step lands.
-#endif
 
     // 4. The main window, its creation handler, then the first show.
     if (!create_main_window()) fatal_stop("The main window cannot be created.");
@@ -143,11 +133,7 @@ int start_program() {
 void on_main_window_created() {
     start_background(check_notice);
     request_refresh();
-#ifdef QUORVELV_HAVE_SKIN
     apply_skin(38);
-#else
-    // TODO(skin): apply_skin(38) goes here once the skin step lands.
-#endif
 }
 
 void on_program_exit() { release_notice_text(); }

@@ -25,6 +25,7 @@
 #include <QTreeWidget>
 
 #include "app/program.hpp"
+#include "listing/config_texts.hpp"
 #include "listing/parser.hpp"
 #include "listing/refresh.hpp"
 #include "site/browser.hpp"
@@ -33,11 +34,6 @@
 #include "ui/controls.hpp"
 #include "ui/program_icon.hpp"
 #include "ui/resource_activation.hpp"
-
-#if __has_include("listing/config_texts.hpp")
-#include "listing/config_texts.hpp"
-#define QUORVELV_HAVE_CONFIG_TEXTS 1
-#endif
 
 namespace quorvelv {
 namespace {
@@ -218,12 +214,8 @@ QWidget* create_main_window() {
     window->resize(main_window_client_size);
 
     const parser_config config = default_parser_config();
-#ifdef QUORVELV_HAVE_CONFIG_TEXTS
     const std::string box6 = default_box6_text();
     const std::string box7 = default_box7_text();
-#else
-    const std::string box6, box7;  // TODO(listing): the two unread marker texts land with config_texts.hpp
-#endif
 
     // In the order of the window's definition, which is also the Tab order.
     add_listing(window);
