@@ -200,7 +200,7 @@ bool write_pages(const std::string& dir) {
         if (!write("items_" + std::to_string(count) + ".html", items_page(count))) return false;
     }
     for (std::size_t shape = 0; shape < std::size(shapes); ++shape) {
-        if (!write(std::string(shape_names[shape]) + "_64KB.html", hostile_page(shape, 64 << 10))) return false;
+        if (!write(std::string(shape_names[shape]) + "_16KB.html", hostile_page(shape, 16 << 10))) return false;
     }
     return true;
 }

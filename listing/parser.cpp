@@ -15,14 +15,7 @@
 #include "listing/text.hpp"
 
 namespace quorvelv {
-namespace {
-
-// Byte reads the engine may make over one parse: so many per byte of the section plus a fixed allowance.
-// The default pattern run through the engine reads each byte about once; a backtracking pattern reads
-// them billions of times (10^11 on a 2 MB hostile page). The allowance lets even quadratic patterns finish
-// on pages of the site's size (20 items); at about a nanosecond a read, 20 MB stop within a second.
-constexpr std::int64_t regex_reads_per_byte = 32;
-constexpr std::int64_t regex_reads_allowance = std::int64_t{1} << 24;
+namespace listing_detail {
 
 struct work_exhausted {};
 
@@ -95,6 +88,21 @@ private:
     const char* p_ = nullptr;
     std::int64_t* reads_left_ = nullptr;
 };
+
+}  // namespace listing_detail
+
+namespace {
+
+using listing_detail::budget_iterator;
+using listing_detail::work_exhausted;
+
+
+// Byte reads the engine may make over one parse: so many per byte of the section plus a fixed allowance.
+// The default pattern run through the engine reads each byte about once; a backtracking pattern reads
+// them billions of times (10^11 on a 2 MB hostile page). The allowance lets even quadratic patterns finish
+// on pages of the site's size (20 items); at about a nanosecond a read, 20 MB stop within a second.
+constexpr std::int64_t regex_reads_per_byte = 32;
+constexpr std::int64_t regex_reads_allowance = std::int64_t{1} << 24;
 
 struct match_span {
     std::size_t begin, end;  // byte offsets in the searched text
