@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include <sys/socket.h>
+
 #include "server/form.hpp"
 #include "server/texts.hpp"
 
@@ -148,6 +150,12 @@ void configure_site(httplib::Server& server, site_store& store, const site_optio
     server.set_payload_max_length(max_form_body);
     // Headers and body go out in separate writes; without this a keep-alive client waits on delayed ACKs.
     server.set_tcp_nodelay(true);
+    // Address reuse for quick restarts, but not the server's default port sharing: a second site started on
+    // the same port must fail, not quietly take half of the requests.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     server.Get("/", [](const httplib::Request&, httplib::Response& res) { send_html(res, render_home_page()); });
 

@@ -248,5 +248,13 @@ TEST(site_pages, notice_home_hosting_form_and_unknown_paths) {
     get_body(site, "/jc.php", 404);
 }
 
+TEST(site_pages, a_second_site_cannot_take_a_port_in_use) {
+    running_site site;
+    store_handle other_store = open_store(site.dir.path + "/other.db");
+    httplib::Server other;
+    configure_site(other, *other_store, running_site::quiet_options());
+    EXPECT_FALSE(other.bind_to_port("127.0.0.1", site.port));
+}
+
 }  // namespace
 }  // namespace quorvelv
