@@ -76,21 +76,26 @@ void finish(const std::shared_ptr<pending_request>& pending) {
 class relay_object final : public QObject {
 public:
     bool event(QEvent* event) override {
-        if (event->type() == request_event_type()) {
-            const std::shared_ptr<pending_request> pending = static_cast<request_event*>(event)->pending;
-            {
-                const std::lock_guard lock(frame().mutex);
+        std::shared_ptr<pending_request> pending;
+        std::function<void()> task;
+        {
+            // Taken before the event is read: the poster filled it in under this lock, and Qt's own queue
+            // lock is one the thread sanitizer cannot see.
+            const std::lock_guard lock(frame().mutex);
+            if (event->type() == request_event_type()) {
+                pending = static_cast<request_event*>(event)->pending;
                 if (frame().ended || pending->abandoned) return true;
+            } else if (event->type() == task_event_type()) {
+                if (frame().ended) return true;
+                task = std::move(static_cast<task_event*>(event)->task);
             }
+        }
+        if (pending) {
             pending->run([pending] { finish(pending); });
             return true;
         }
-        if (event->type() == task_event_type()) {
-            {
-                const std::lock_guard lock(frame().mutex);
-                if (frame().ended) return true;
-            }
-            static_cast<task_event*>(event)->task();
+        if (task) {
+            task();
             return true;
         }
         return QObject::event(event);

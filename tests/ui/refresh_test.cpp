@@ -104,10 +104,10 @@ protected:
         }
     }
 
-    test_support::test_server server;
     std::mutex mutex;
     std::map<int, std::vector<fixtures::page_item>> pages;
     std::map<int, std::chrono::milliseconds> delays;
+    test_support::test_server server;  // after what its handler uses: it stops first
     QPointer<QWidget> window;
     QTreeWidget* list = nullptr;
     QComboBox* ids = nullptr;
@@ -220,12 +220,13 @@ TEST_F(refresh_test, next_page_pressed_while_slow_pages_load_leaves_exactly_the_
         }
         page_box->setText(QString::number(first));
         for (int i = 0; i < presses; ++i) click("按钮4");
-        // While they run: one page at a time in the list, its rows in order, entry k belonging to row k.
+        // While they run: one page at a time in the list, its rows in order, entry k belonging to row k. (The
+        // list is cleared a request before the ids are, so for a moment there are ids without rows.)
         bool consistent = true;
         while (background_routines_running() > 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
             const int rows = row_count(list);
-            if (entry_count(ids) != rows) consistent = false;
+            if (entry_count(ids) < rows) consistent = false;
             std::string page_of_rows;
             for (int r = 0; r < rows; ++r) {
                 const std::string id = entry_text(ids, r);
