@@ -4,7 +4,7 @@ pattern and the same field cuts (the first left marker, ignoring the case of ASC
 right marker), over the pages that parse_bench writes.
 
     build/bench/parse_bench --write-pages=DIR
-    python3 bench/scraper.py DIR [--bench-json FILE]
+    python3 bench/scraper.py DIR [--bench-json FILE] [--hostile]
 
 With --bench-json (the output of parse_bench --benchmark_format=json) it also prints how the parser
 compares with this scraper and with the plain memmem scan, page by page.
@@ -82,8 +82,11 @@ def bench_figures(path):
         data = json.load(f)
     figures = {}
     for b in data["benchmarks"]:
-        name = b["name"].split("/")
-        if name[0] in ("BM_Parse", "BM_Scan") and b.get("run_type", "iteration") == "iteration":
+        # With repetitions, the median stands for the run; without, the one iteration run.
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        name = b.get("run_name", b["name"]).split("/")
+        if name[0] in ("BM_Parse", "BM_Scan") and len(name) > 1 and name[1].startswith("items:"):
             figures[(name[0], int(name[1].split(":")[1]))] = b["bytes_per_second"] / 1e6
     return figures
 
@@ -93,6 +96,8 @@ def main():
     parser.add_argument("pages", help="the folder parse_bench --write-pages wrote")
     parser.add_argument("--bench-json", help="parse_bench --benchmark_format=json output")
     parser.add_argument("--min-seconds", type=float, default=1.0)
+    parser.add_argument("--hostile", action="store_true",
+                        help="also the small hostile pages, once each (re backtracks on them: minutes)")
     args = parser.parse_args()
     figures = bench_figures(args.bench_json) if args.bench_json else {}
     names = sorted(os.listdir(args.pages), key=lambda n: (not n.startswith("items_"), len(n), n))
@@ -100,6 +105,8 @@ def main():
         with open(os.path.join(args.pages, name), "rb") as f:
             page = f.read()
         hostile = not name.startswith("items_")
+        if hostile and not args.hostile:
+            continue
         items, runs, mb_per_s = measure(page, 0.0 if hostile else args.min_seconds)
         line = f"{name:28} {len(page) / 1e6:8.3f} MB {items:6} items  python re {mb_per_s:9.2f} MB/s"
         if not hostile and figures:

@@ -96,7 +96,6 @@ namespace {
 using listing_detail::budget_iterator;
 using listing_detail::work_exhausted;
 
-
 // Byte reads the engine may make over one parse: so many per byte of the section plus a fixed allowance.
 // The default pattern run through the engine reads each byte about once; a backtracking pattern reads
 // them billions of times (10^11 on a 2 MB hostile page). The allowance lets even quadratic patterns finish

@@ -217,6 +217,9 @@ TEST(ParseListingPage, HostileStretchesBeforeItemsGiveTheEnginesItems) {
         page = page.substr(0, page.rfind(section_end)) + tail;
         const std::vector<listing_item> expected = parse_with_plain_engine(page, default_parser_config());
         ASSERT_FALSE(expected.empty()) << shape.name;
+        if (shape.build == unfinished_item_page) {
+            EXPECT_EQ(expected.front().resource_id, "1");  // the first match stretched over it all
+        }
         EXPECT_EQ(parse(page), expected) << shape.name;
         EXPECT_EQ(parse(page, grouped_pattern_config()), expected) << shape.name;
     }
@@ -250,6 +253,19 @@ TEST(ParseListingPage, BacktrackingPatternsEndWithinTheBudget) {
         config.item_pattern = pattern;
         EXPECT_NO_THROW(parse(page, config)) << pattern;
     }
+}
+
+TEST(ParseListingPage, ItemsFoundBeforeTheBudgetRunsOutAreKept) {
+    // The grouped pattern runs through the engine, which backtracks without end over the item blocks
+    // that lack a link box; the three items before them still arrive.
+    const std::string items_page = listing_page_of(3);
+    const std::string section_end = default_parser_config().section_end;
+    std::string hostile = linkless_items_page(2 << 20);
+    hostile = hostile.substr(hostile.find("<div class=\"lby\">"));
+    const std::string page = items_page.substr(0, items_page.rfind(section_end)) + hostile;
+    std::vector<listing_item> items;
+    EXPECT_NO_THROW(items = parse(page, grouped_pattern_config()));
+    EXPECT_EQ(items, parse(listing_page_of(3)));
 }
 
 TEST(ParseListingPage, EmptyMatchesStepOnInsteadOfRepeating) {

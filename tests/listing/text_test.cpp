@@ -56,8 +56,10 @@ TEST(FindText, FollowsTheContract) {
 }
 
 TEST(FindText, AgreesWithAPlainScanOnMixedText) {
-    // A byte-by-byte reading of the contract, over every start and short needle of a mixed text.
-    const std::string hay = "ab\xB0\x41" "AB<Div>\xC4\xE3\xBA\xC3" "aA</dIV>\xB0\x5A" "zZ\xFF";
+    // A byte-by-byte reading of the contract, over every start and every needle of up to 12 bytes taken
+    // from a mixed text (also with the case of its letters swapped), long enough for the wide paths.
+    const std::string part = "ab\xB0\x41" "AB<Div>\xC4\xE3\xBA\xC3" "aA</dIV>\xB0\x5A" "zZ\xFF";
+    const std::string hay = part + "\xB0" + part + "x@`[{" + part;
     auto plain = [&](const std::string& needle, std::int32_t start, bool ignore_case) -> std::int32_t {
         const std::size_t size = hay.size();
         std::size_t p = start <= 1 ? 0 : static_cast<std::size_t>(start) - 1;
@@ -83,13 +85,20 @@ TEST(FindText, AgreesWithAPlainScanOnMixedText) {
         }
         return -1;
     };
+    auto swap_case = [](std::string text) {
+        for (char& c : text) {
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) c = static_cast<char>(c ^ 0x20);
+        }
+        return text;
+    };
     for (std::size_t from = 0; from < hay.size(); ++from) {
-        for (std::size_t length = 1; length <= 4 && from + length <= hay.size(); ++length) {
-            const std::string needle = hay.substr(from, length);
-            for (std::int32_t start = -1; start <= static_cast<std::int32_t>(hay.size()) + 1; ++start) {
-                for (bool ignore_case : {false, true}) {
-                    ASSERT_EQ(find_text(hay, needle, start, ignore_case), plain(needle, start, ignore_case))
-                        << "needle at " << from << " length " << length << " start " << start;
+        for (std::size_t length = 1; length <= 12 && from + length <= hay.size(); ++length) {
+            for (const std::string& needle : {hay.substr(from, length), swap_case(hay.substr(from, length))}) {
+                for (std::int32_t start = -1; start <= static_cast<std::int32_t>(hay.size()) + 1; start += 3) {
+                    for (bool ignore_case : {false, true}) {
+                        ASSERT_EQ(find_text(hay, needle, start, ignore_case), plain(needle, start, ignore_case))
+                            << "needle at " << from << " length " << length << " start " << start;
+                    }
                 }
             }
         }
