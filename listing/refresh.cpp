@@ -1,6 +1,8 @@
 #include "listing/refresh.hpp"
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -70,6 +72,62 @@ parser_config read_parser_config() {
     return config;
 }
 
+// Rows go to the list in batches rather than in a round trip each: a control request carries the items parsed
+// since the last one and adds them one by one in page order, each whole (the row with its name, cells 2, 3
+// and 1, then its id), for a few milliseconds of the user-interface thread at most; what is left goes in the
+// next request. A long page thus neither stalls the window nor costs a thread switch per row, and a page that
+// parses slowly still shows its rows as they are found.
+class row_feeder {
+public:
+    explicit row_feeder(std::uint64_t refresh) : refresh_(refresh) {}
+
+    void add(const listing_item& item) {
+        pending_.push_back(item);
+        if (!flushed_once_ || clock::now() - last_flush_ >= batch_interval) flush();
+    }
+
+    void flush() {
+        while (next_ < pending_.size()) {
+            const bool served = run_control_request([this] { add_rows_for_a_while(); });
+            if (!served) break;  // the program is ending
+        }
+        pending_.clear();
+        next_ = 0;
+        flushed_once_ = true;
+        last_flush_ = clock::now();
+    }
+
+private:
+    using clock = std::chrono::steady_clock;
+    static constexpr auto batch_interval = std::chrono::milliseconds(4);
+    static constexpr auto slice = std::chrono::milliseconds(8);
+
+    // On the user-interface thread.
+    void add_rows_for_a_while() {
+        QTreeWidget* list = listing();
+        QComboBox* ids = resource_ids();
+        if (!is_latest(refresh_) || !list || !ids) {
+            next_ = pending_.size();  // overtaken, or the window is gone: nothing more to show
+            return;
+        }
+        const auto until = clock::now() + slice;
+        do {
+            const listing_item& item = pending_[next_++];
+            append_row(list, item.row.name);
+            set_cell(list, row_count(list) - 1, 2, item.row.password);
+            set_cell(list, row_count(list) - 1, 3, item.row.link);
+            set_cell(list, row_count(list) - 1, 1, item.row.size);
+            add_entry(ids, item.resource_id);
+        } while (next_ < pending_.size() && clock::now() < until);
+    }
+
+    std::uint64_t refresh_;
+    std::vector<listing_item> pending_;
+    std::size_t next_ = 0;
+    bool flushed_once_ = false;
+    clock::time_point last_flush_;
+};
+
 }  // namespace
 
 void request_refresh() {
@@ -106,20 +164,9 @@ void refresh_listing() {
     if (is_latest(refresh)) {
         const std::string page = text_from_bytes(http_get(listing_page_url(current_page.load())));
         const parser_config config = read_parser_config();
-        parse_listing_page(page, config, [refresh](const listing_item& item) {
-            // One request per item: its row appears whole, and the page's rows appear one by one.
-            run_control_request([refresh, &item] {
-                if (!is_latest(refresh)) return;
-                QTreeWidget* list = listing();
-                QComboBox* ids = resource_ids();
-                if (!list || !ids) return;
-                append_row(list, item.row.name);
-                set_cell(list, row_count(list) - 1, 2, item.row.password);
-                set_cell(list, row_count(list) - 1, 3, item.row.link);
-                set_cell(list, row_count(list) - 1, 1, item.row.size);
-                add_entry(ids, item.resource_id);
-            });
-        });
+        row_feeder rows(refresh);
+        parse_listing_page(page, config, [&rows](const listing_item& item) { rows.add(item); });
+        rows.flush();
     }
 
     set_refresh_enabled(true);
