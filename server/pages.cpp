@@ -76,9 +76,9 @@ void append_item(std::string& out, const resource& item) {
     out += t::date_box;
     out += format_date(item.fields.created);
     out += t::password_box;
-    append_html(out, item.fields.password);
+    append_hidden_value(out, item.fields.password);
     out += t::link_box;
-    append_html(out, item.fields.link);
+    append_hidden_value(out, item.fields.link);
     out += t::item_details;
     out += id;
     out += t::item_end;
@@ -105,6 +105,31 @@ void append_html(std::string& out, std::string_view text) {
             case '&': out += "&amp;"; break;
             default: out += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c); break;
         }
+    }
+}
+
+void append_hidden_value(std::string& out, std::string_view text) {
+    // The client copies these boxes to the clipboard and the browser without decoding entities, so only the
+    // one character that could open markup (and would end the client's cut) is escaped.
+    std::string escaped;
+    append_html(escaped, text);
+    for (std::size_t at = 0; at < escaped.size();) {
+        if (escaped[at] != '&') {
+            out += escaped[at++];
+            continue;
+        }
+        constexpr std::string_view entities[] = {"&gt;", "&quot;", "&amp;"};
+        constexpr char plain[] = {'>', '"', '&'};
+        bool replaced = false;
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (std::string_view(escaped).substr(at, entities[k].size()) == entities[k]) {
+                out += plain[k];
+                at += entities[k].size();
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += escaped[at++];
     }
 }
 

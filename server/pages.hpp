@@ -16,6 +16,8 @@ namespace quorvelv {
 // lead byte, swallow the first byte of the markup after it in a reader that steps through GBK characters.
 void append_html(std::string& out, std::string_view text);
 std::string html_text(std::string_view text);
+// For the hidden password and link boxes: like append_html, but only "<" becomes an entity.
+void append_hidden_value(std::string& out, std::string_view text);
 
 struct listing_view {
     std::optional<std::int64_t> page;  // empty when the request named no usable page

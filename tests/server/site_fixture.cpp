@@ -73,8 +73,11 @@ listing_item expected_item(const resource& r) {
     // The layout puts a line break after the name and before the password and the link.
     item.row.name = html_text(r.fields.name) + "\r\n";
     item.row.size = html_text(r.fields.size) + "MB";
-    item.row.password = "\r\n" + html_text(r.fields.password);
-    item.row.link = "\r\n" + html_text(r.fields.link);
+    std::string password, link;
+    append_hidden_value(password, r.fields.password);
+    append_hidden_value(link, r.fields.link);
+    item.row.password = "\r\n" + password;
+    item.row.link = "\r\n" + link;
     item.resource_id = std::to_string(r.id);
     return item;
 }
