@@ -35,7 +35,9 @@ std::int32_t plain_text_to_int(const std::string& text) {
     const bool negative = narrow[i] == '-';
     if (narrow[i] == '-' || narrow[i] == '+') ++i;
     std::uint64_t value = 0;
-    for (; i < narrow.size() && narrow[i] >= '0' && narrow[i] <= '9'; ++i) value = (value * 10 + (narrow[i] - '0')) % 4294967296u;
+    for (; i < narrow.size() && narrow[i] >= '0' && narrow[i] <= '9'; ++i) {
+        value = (value * 10 + static_cast<std::uint64_t>(narrow[i] - '0')) % 4294967296u;
+    }
     if (negative) value = (4294967296u - value) % 4294967296u;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
@@ -47,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t value = quorvelv::text_to_int(text);
     check(value == plain_text_to_int(text), "text_to_int as the contract reads");
     // What the paging buttons write back must read as the same number.
-    check(quorvelv::text_to_int(quorvelv::real_to_text(static_cast<double>(value))) == value, "real_to_text round trip");
+    const std::string written = quorvelv::real_to_text(static_cast<double>(value));
+    check(quorvelv::text_to_int(written) == value, "real_to_text round trip");
     return 0;
 }

@@ -67,7 +67,9 @@ constexpr int commonness_of(unsigned char c) {
 struct commonness_table {
     unsigned char rank[256];
     constexpr commonness_table() : rank() {
-        for (int c = 0; c < 256; ++c) rank[c] = static_cast<unsigned char>(commonness_of(static_cast<unsigned char>(c)));
+        for (int c = 0; c < 256; ++c) {
+            rank[c] = static_cast<unsigned char>(commonness_of(static_cast<unsigned char>(c)));
+        }
     }
 };
 inline constexpr commonness_table commonness{};
@@ -145,7 +147,8 @@ inline std::size_t next_with_high_bit(const unsigned char* hay, std::size_t p, s
     constexpr std::uint64_t high_bits = 0x8080808080808080ULL;
 #if defined(__SSE2__)
     for (; p + 16 <= end; p += 16) {
-        auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + p))));
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + p));
+        auto bits = static_cast<unsigned>(_mm_movemask_epi8(bytes));
         if (!high) bits = ~bits & 0xFFFFu;
         if (bits != 0) return p + static_cast<std::size_t>(std::countr_zero(bits));
     }
@@ -155,7 +158,8 @@ inline std::size_t next_with_high_bit(const unsigned char* hay, std::size_t p, s
         std::memcpy(&word, hay + p, sizeof word);
         const std::uint64_t bits = (high ? word : ~word) & high_bits;
         if (bits != 0) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(bits) : std::countl_zero(bits);
+            const int bit =
+                std::endian::native == std::endian::little ? std::countr_zero(bits) : std::countl_zero(bits);
             return p + static_cast<std::size_t>(bit / 8);
         }
     }

@@ -149,8 +149,7 @@ TEST(ParseListingPage, MarkersIgnoreCaseButThePatternDoesNot) {
 }
 
 TEST(ParseListingPage, MissingFieldMarkersGiveTheFailureText) {
-    std::vector<page_item> page_items = sample_items(4);
-    std::string page;
+    const std::vector<page_item> page_items = sample_items(4);
     std::vector<std::string> blocks;
     for (const page_item& item : page_items) blocks.push_back(item_block(item));
     blocks[1] = replace_all(blocks[1], "</span>", "</em>");
@@ -158,7 +157,8 @@ TEST(ParseListingPage, MissingFieldMarkersGiveTheFailureText) {
     blocks[3] = replace_all(blocks[3], "MB\r\n", "mb\r\n");
     std::string body;
     for (const std::string& block : blocks) body += block;
-    page = replace_all(listing_page({}), default_parser_config().section_end, body + default_parser_config().section_end);
+    const std::string section_end = default_parser_config().section_end;
+    const std::string page = replace_all(listing_page({}), section_end, body + section_end);
 
     const std::vector<listing_item> items = parse(page);
     ASSERT_EQ(items.size(), 4u);
