@@ -69,6 +69,7 @@ void press_escape() {
     QWidget* window = main_window();
     if (!window) return;
     window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window, 2000)) say("main window not active");  // a window manager activates it later
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Escape);
 }
 
