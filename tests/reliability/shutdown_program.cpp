@@ -1,0 +1,126 @@
+// The program as the shutdown runs drive it: the real start-up, loop and shutdown (start_program, end_program)
+// against the site that QUORVELV_TEST_SITE names, with a user who pages, publishes and then closes the main
+// window after QUORVELV_TEST_CLOSE_MS milliseconds, whatever is in flight by then. QUORVELV_TEST_ACTIONS names
+// what the user does first: "pages" (按钮4 pressed QUORVELV_TEST_PAGES times), "publish" (the add-resource
+// window filled in, Add pressed, the window closed with the submission waiting) or both. Markers on stdout:
+// every message box as "box <title>: <text>" (then answered), "exit hook" at the end. The program itself reads
+// no environment variable: only this test build does.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/exit_hook.hpp"
+#include "app/program.hpp"
+#include "site/endpoints.hpp"
+#include "ui/add_resource_window.hpp"
+#include "ui/main_window.hpp"
+
+namespace {
+
+using namespace quorvelv;
+
+void say(const std::string& marker) {
+    std::printf("%s\n", marker.c_str());
+    std::fflush(stdout);
+}
+
+std::string setting(const char* name, const char* fallback = "") {
+    const char* value = std::getenv(name);
+    return value ? value : fallback;
+}
+
+int number_setting(const char* name, int fallback) { return std::atoi(setting(name, std::to_string(fallback).c_str()).c_str()); }
+
+class browser_stand_in final : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { say("browser " + url.toString().toStdString()); }
+};
+
+void exit_hook_observed() {
+    say("exit hook");
+    on_program_exit();
+}
+
+void click(const char* name) {
+    if (auto* button = qobject_cast<QAbstractButton*>(main_window_control(QString::fromUtf8(name))))
+        button->click();
+}
+
+void close_main_window() {
+    // The user cannot reach the main window under the modal window: it goes first, then the main window.
+    if (QPointer<QWidget> dialog = add_resource_window()) {
+        dialog->close();
+        QTimer::singleShot(1, [] { close_main_window(); });
+        return;
+    }
+    if (QWidget* window = main_window()) window->close();
+}
+
+void fill_and_add() {
+    QPointer<QWidget> dialog = add_resource_window();
+    if (!dialog) return;
+    const char* texts[][2] = {{"编辑框1", "资源"}, {"编辑框2", "http://pan.example/s/1"}, {"编辑框3", "10"}};
+    for (const auto& [name, text] : texts)
+        if (auto* field = dialog->findChild<QLineEdit*>(QString::fromUtf8(name))) field->setText(QString::fromUtf8(text));
+    if (auto* add = dialog->findChild<QPushButton*>(QStringLiteral("按钮1"))) add->click();
+}
+
+void run_script() {
+    const std::string actions = setting("QUORVELV_TEST_ACTIONS", "pages");
+    const int close_ms = number_setting("QUORVELV_TEST_CLOSE_MS", 0);
+    if (actions.find("pages") != std::string::npos)
+        for (int i = number_setting("QUORVELV_TEST_PAGES", 3); i > 0; --i) click("按钮4");
+    if (actions.find("publish") != std::string::npos) {
+        // Inside the modal wait that 按钮6 starts.
+        QTimer::singleShot(0, [] { fill_and_add(); });
+        QTimer::singleShot(0, [] { click("按钮6"); });
+    }
+    QTimer::singleShot(close_ms, [] { close_main_window(); });
+}
+
+// Runs inside the application object's constructor, that is in step 1 of the start-up.
+void prepare_test_run() {
+    const std::string site = setting("QUORVELV_TEST_SITE");
+    if (!site.empty()) set_site_base_address_for_tests(site);
+    auto* browser = new browser_stand_in;
+    browser->setParent(qApp);
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), browser, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), browser, "open");
+
+    auto* answering = new QTimer(qApp);
+    QObject::connect(answering, &QTimer::timeout, [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (!box || !box->isVisible() || box->property("answered").toBool()) continue;
+            box->setProperty("answered", true);
+            say("box " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
+            QTimer::singleShot(0, box, [box] { box->buttons().front()->click(); });
+        }
+    });
+    answering->start(2);
+
+    QTimer::singleShot(0, [] {
+        register_exit_hook(exit_hook_observed);  // replaces on_program_exit, which it calls
+        run_script();
+    });
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(prepare_test_run)
+
+int main() { quorvelv::end_program(quorvelv::start_program()); }
+
+#include "shutdown_program.moc"
