@@ -123,7 +123,7 @@ bool start_background(background_routine routine) {
             try {
                 routine();
             } catch (const std::exception& error) {
-                fatal_stop(error.what());  // a failed allocation, say: the run-time fault of the description
+                fatal_stop(error.what());  // a failed allocation, say: a run-time fault ends the program
             } catch (...) {
                 fatal_stop("unexpected exception in a background routine");
             }
