@@ -22,12 +22,15 @@ constexpr const char* copied_message = "\xD2\xD1\xBE\xAD\xB3\xC9\xB9\xA6\xB8\xB4
 
 QTreeWidget* listing() { return qobject_cast<QTreeWidget*>(main_window_control(QStringLiteral("超级列表框1"))); }
 
-// Plain text only, replacing whatever the clipboard held.
+// Plain text only, replacing whatever the clipboard held: as Unicode text for every application, and as the
+// very bytes in GBK beside it, since bytes that are no GBK show as U+FFFD in the text and would be lost there.
 void put_on_clipboard(const std::string& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard) return;
     auto* data = new QMimeData;
     data->setText(gbk_to_qstring(text));
+    data->setData(QStringLiteral("text/plain;charset=GBK"),
+                  QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     clipboard->setMimeData(data);
 }
 
