@@ -247,6 +247,23 @@ TEST(shutdown_runs, closing_with_everything_in_flight_ends_with_0) {
     EXPECT_EQ(shutdown_runs("pages publish", 30, 4), 30);
 }
 
+// An exception escaping a background routine would end the process through std::terminate; it is the fatal
+// stop instead: the error box, exit code 255, no exit hook.
+TEST(shutdown_runs, a_failed_allocation_in_a_background_routine_is_a_fatal_stop) {
+    scratch_directory output;
+    const quorvelv::test_support::test_server site;
+    auto environment = inherited_environment();
+    environment["QUORVELV_TEST_SITE"] = site.base_address();
+    environment["QUORVELV_TEST_ACTIONS"] = "throw";
+    environment["TMPDIR"] = output.path().string();
+    const run_result result = finish(spawn(QUORVELV_SHUTDOWN_PROGRAM, environment, output.path(), 0),
+                                     std::chrono::steady_clock::now() + 20s);
+    EXPECT_EQ(result.exit_code, 255) << result.out << result.err;
+    EXPECT_NE(result.out.find("box Quorvelv.2.3: std::bad_alloc"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("exit hook"), std::string::npos);
+    EXPECT_EQ(result.err.find("terminate"), std::string::npos) << result.err;
+}
+
 // The real executable, `count` instances started together from one program directory with one temporary
 // directory. Each one writes both files at start; at the end they must be whole.
 void start_instances_together(int count) {

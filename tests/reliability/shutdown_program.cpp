@@ -2,11 +2,13 @@
 // against the site that QUORVELV_TEST_SITE names, with a user who pages, publishes and then closes the main
 // window after QUORVELV_TEST_CLOSE_MS milliseconds, whatever is in flight by then. QUORVELV_TEST_ACTIONS names
 // what the user does first: "pages" (按钮4 pressed QUORVELV_TEST_PAGES times), "publish" (the add-resource
-// window filled in, Add pressed, the window closed with the submission waiting) or both. Markers on stdout:
+// window filled in, Add pressed, the window closed with the submission waiting), both, or "throw" (a background
+// routine fails to allocate). Markers on stdout:
 // every message box as "box <title>: <text>" (then answered), "exit hook" at the end. The program itself reads
 // no environment variable: only this test build does.
 
 #include <cstdio>
+#include <new>
 #include <cstdlib>
 #include <string>
 
@@ -20,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/background.hpp"
 #include "app/exit_hook.hpp"
 #include "app/program.hpp"
 #include "site/endpoints.hpp"
@@ -79,6 +82,10 @@ void fill_and_add() {
 
 void run_script() {
     const std::string actions = setting("QUORVELV_TEST_ACTIONS", "pages");
+    if (actions == "throw") {  // a failed allocation inside a background routine
+        start_background([] { throw std::bad_alloc(); });
+        return;
+    }
     const int close_ms = number_setting("QUORVELV_TEST_CLOSE_MS", 0);
     if (actions.find("pages") != std::string::npos)
         for (int i = number_setting("QUORVELV_TEST_PAGES", 3); i > 0; --i) click("按钮4");
