@@ -49,18 +49,29 @@ pids+=($!)
 
 "$program" &
 app=$!
-for _ in $(seq 100); do
-    xdotool search --onlyvisible --name '^Quorvelv\.2\.3$' >/dev/null 2>&1 && \
-        grep -q 'jcbh1.php' "$state/site.log" && break
+shown=
+for _ in $(seq 300); do
+    if xdotool search --onlyvisible --name 'Quorvelv.2.3' >/dev/null 2>&1 &&
+        grep -q 'jcbh1.php' "$state/site.log"; then
+        shown=yes
+        break
+    fi
     sleep 0.1
 done
+[ -n "$shown" ] || echo "run.sh: the window did not show up with a filled listing within 30 s" >&2
 sleep 1  # let the rows that arrive one by one settle and the window repaint
 shot=$state/screenshot.png
 import -window root "$shot"
 echo "run.sh: the listing as the program shows it: $shot"
 
-window=$(xdotool search --onlyvisible --name '^Quorvelv\.2\.3$' | head -n 1)
-xdotool windowactivate --sync "$window" key Escape 2>/dev/null || kill "$app"
+# Esc closes the window like a user would; the key must follow the window manager's activation.
+window=$(xdotool search --onlyvisible --name 'Quorvelv.2.3' | head -n 1 || true)
+if [ -n "$window" ] && xdotool windowactivate --sync "$window" 2>/dev/null; then
+    sleep 0.5
+    xdotool key Escape
+else
+    kill "$app"
+fi
 status=0
 wait "$app" || status=$?
 echo "run.sh: the program ended with exit code $status"
