@@ -51,7 +51,7 @@ struct run_result {
     int exit_code = -1;  // -1: killed after the time ran out, or ended by a signal
     int signal = 0;
     bool hung = false;
-    std::string out, err;
+    std::string out, err, stacks;
 };
 
 // One child process with its own output files; `finish` waits for it with a deadline.
@@ -102,6 +102,12 @@ run_result finish(const child_process& child, std::chrono::steady_clock::time_po
         const pid_t done = waitpid(child.pid, &status, WNOHANG);
         if (done == child.pid) break;
         if (std::chrono::steady_clock::now() > deadline) {
+            // Where it hangs, for the failure report, when a debugger is at hand.
+            const std::string stacks = child.err.string() + ".stacks";
+            const std::string command = "gdb -p " + std::to_string(child.pid) +
+                                        " -batch -ex 'thread apply all bt' > " + stacks + " 2>&1";
+            if (std::system("command -v gdb > /dev/null") == 0 && std::system(command.c_str()) >= 0)
+                result.stacks = read_all(stacks);
             kill(child.pid, SIGKILL);
             waitpid(child.pid, &status, 0);
             result.hung = true;
@@ -119,7 +125,7 @@ run_result finish(const child_process& child, std::chrono::steady_clock::time_po
 // A fault report of a sanitizer, Qt or the program's fatal stop.
 void expect_clean(const run_result& result, const std::string& what) {
     SCOPED_TRACE(what);
-    EXPECT_FALSE(result.hung) << result.out << result.err;
+    EXPECT_FALSE(result.hung) << result.out << result.err << result.stacks;
     EXPECT_EQ(result.signal, 0) << result.err;
     EXPECT_EQ(result.exit_code, 0) << result.out << result.err;
     for (const char* report : {"Sanitizer", "runtime error", "QObject::", "fatal", "terminate"})
@@ -227,6 +233,10 @@ int shutdown_runs(const std::string& actions, int runs, int parallel) {
             }
         }
         done += static_cast<int>(children.size());
+    }
+    // The submissions did reach the site (a run may close before its post goes out, not all of them).
+    if (actions.find("publish") != std::string::npos) {
+        EXPECT_GT(site.requests_to("/tjwz.php"), 0u);
     }
     site.release();
     return done;

@@ -90,9 +90,15 @@ void run_script() {
     if (actions.find("pages") != std::string::npos)
         for (int i = number_setting("QUORVELV_TEST_PAGES", 3); i > 0; --i) click("按钮4");
     if (actions.find("publish") != std::string::npos) {
-        // Inside the modal wait that 按钮6 starts.
-        QTimer::singleShot(0, [] { fill_and_add(); });
-        QTimer::singleShot(0, [] { click("按钮6"); });
+        // The steps run inside the modal wait that 按钮6 starts, and the user closes from there on.
+        QTimer::singleShot(0, [close_ms] {
+            QTimer::singleShot(0, [close_ms] {
+                fill_and_add();
+                QTimer::singleShot(close_ms, [] { close_main_window(); });
+            });
+            click("按钮6");
+        });
+        return;
     }
     QTimer::singleShot(close_ms, [] { close_main_window(); });
 }
