@@ -101,12 +101,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* list = static_cast<QTreeWidget*>(watched);
+        // A widget: the list loses the focus inside its own destructor, by when it is a QTreeWidget no more.
+        auto* list = static_cast<QWidget*>(watched);
         switch (event->type()) {
         case QEvent::KeyPress: {
             const auto* key = static_cast<QKeyEvent*>(event);
-            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-                list->currentIndex().isValid()) {
+            const auto* tree = qobject_cast<QTreeWidget*>(watched);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && tree &&
+                tree->currentIndex().isValid()) {
                 activate_resource();
                 return true;
             }
