@@ -150,6 +150,12 @@ TEST_F(bad_input_test, configuration_boxes_edited_into_nonsense_end_the_refresh_
     };
     for (const auto& e : edits) {
         SCOPED_TRACE(e.what);
+#if defined(__SANITIZE_THREAD__)
+        // The engine spends its work budget on one thread, ten times slower here: the other builds run these.
+        if (std::string_view(e.what) == "dot star repeats" || std::string_view(e.what) == "nested repeats" ||
+            std::string_view(e.what) == "backtracks badly")
+            continue;
+#endif
         parser_config config = defaults;
         e.apply(config);
         set_config(config);
