@@ -12,17 +12,13 @@
 #include "listing/parser.hpp"
 #include "listing/text.hpp"
 #include "tests/listing/listing_page_builder.hpp"
+#include "fuzz/fuzz_check.hpp"
 
 namespace {
 
 using namespace quorvelv;
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using quorvelv::fuzzing::check;
 
 bool cut_from(const std::string& field, const std::string& page) {
     return field == failure_text || page.find(field) != std::string::npos;

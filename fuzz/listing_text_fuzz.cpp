@@ -7,17 +7,13 @@
 #include <string>
 
 #include "listing/text.hpp"
+#include "fuzz/fuzz_check.hpp"
 
 namespace {
 
 using namespace quorvelv;
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using quorvelv::fuzzing::check;
 
 unsigned char fold(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
 

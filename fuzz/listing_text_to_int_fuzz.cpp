@@ -5,15 +5,11 @@
 #include <string>
 
 #include "listing/text.hpp"
+#include "fuzz/fuzz_check.hpp"
 
 namespace {
 
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using quorvelv::fuzzing::check;
 
 std::int32_t plain_text_to_int(const std::string& text) {
     std::string narrow;
