@@ -102,6 +102,17 @@ std::vector<page_item> sample_items(std::size_t count) {
     return items;
 }
 
+std::vector<page_item> items_of_page(int page, std::size_t count) {
+    std::vector<page_item> items;
+    for (std::size_t i = 0; i < count; ++i) {
+        page_item item = sample_item(i);
+        item.id = std::to_string(page) + "_" + std::to_string(i);
+        item.password = "pw " + item.id;
+        items.push_back(item);
+    }
+    return items;
+}
+
 std::string item_block(const page_item& item) {
     std::string b;
     b.reserve(640 + item.name.size() + item.link.size());

@@ -28,6 +28,8 @@ std::string to_utf8(std::string_view gbk);
 // A realistic item with a Chinese name; index picks the name, size and so on, and the id is 10000 + index.
 page_item sample_item(std::size_t index);
 std::vector<page_item> sample_items(std::size_t count);
+// Items of page p carry ids "p_i" and passwords "pw p_i", so that a row tells which page it came from.
+std::vector<page_item> items_of_page(int page, std::size_t count);
 
 // One item block: <div class="lby">, the anchor, the five boxes with the pattern's line breaks, and the
 // trailing anchor to the resource's page where the next item's match begins.

@@ -18,17 +18,6 @@ std::uint32_t test_seed() {
     return std::random_device{}() % 1000000;
 }
 
-std::vector<fixtures::page_item> items_of_page(int page, std::size_t count) {
-    std::vector<fixtures::page_item> items;
-    for (std::size_t i = 0; i < count; ++i) {
-        fixtures::page_item item = fixtures::sample_item(i);
-        item.id = std::to_string(page) + "_" + std::to_string(i);
-        item.password = "pw " + item.id;
-        items.push_back(item);
-    }
-    return items;
-}
-
 std::vector<listing_item> shown_items() {
     const auto* list = testing::control<QTreeWidget>("超级列表框1");
     const auto* ids = testing::control<QComboBox>("组合框1");

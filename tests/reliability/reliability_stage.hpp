@@ -21,8 +21,7 @@ namespace quorvelv::reliability {
 // QUORVELV_TEST_SEED when given, else a fresh one below a million; tests print it with every failure.
 std::uint32_t test_seed();
 
-// Items of page p carry ids "p_i" and passwords "pw p_i", so that a row tells which page it came from.
-std::vector<fixtures::page_item> items_of_page(int page, std::size_t count);
+using fixtures::items_of_page;
 
 // What the list and the id list hold, row by row (ids beside rows; an id without a row has an empty row).
 std::vector<listing_item> shown_items();

@@ -32,17 +32,7 @@ namespace {
 using testing::control;
 using testing::gbk;
 
-// Items of page p carry ids "p_i" and passwords "pw p_i", so that a row tells which page it came from.
-std::vector<fixtures::page_item> items_of_page(int page, std::size_t count) {
-    std::vector<fixtures::page_item> items;
-    for (std::size_t i = 0; i < count; ++i) {
-        fixtures::page_item item = fixtures::sample_item(i);
-        item.id = std::to_string(page) + "_" + std::to_string(i);
-        item.password = "pw " + item.id;
-        items.push_back(item);
-    }
-    return items;
-}
+using fixtures::items_of_page;
 
 class refresh_test : public ::testing::Test {
 protected:
