@@ -7,54 +7,31 @@
 // every message box as "box <title>: <text>" (then answered), "exit hook" at the end. The program itself reads
 // no environment variable: only this test build does.
 
-#include <cstdio>
 #include <new>
 #include <cstdlib>
 #include <string>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
 #include "app/background.hpp"
-#include "app/exit_hook.hpp"
 #include "app/program.hpp"
-#include "site/endpoints.hpp"
+#include "tests/ui/scripted_run.hpp"
 #include "ui/add_resource_window.hpp"
 #include "ui/main_window.hpp"
 
 namespace {
 
 using namespace quorvelv;
-
-void say(const std::string& marker) {
-    std::printf("%s\n", marker.c_str());
-    std::fflush(stdout);
-}
-
-std::string setting(const char* name, const char* fallback = "") {
-    const char* value = std::getenv(name);
-    return value ? value : fallback;
-}
+using testing::prepare_scripted_run;
+using testing::say;
+using testing::setting;
 
 int number_setting(const char* name, int fallback) { return std::atoi(setting(name, std::to_string(fallback).c_str()).c_str()); }
-
-class browser_stand_in final : public QObject {
-    Q_OBJECT
-public slots:
-    void open(const QUrl& url) { say("browser " + url.toString().toStdString()); }
-};
-
-void exit_hook_observed() {
-    say("exit hook");
-    on_program_exit();
-}
 
 void click(const char* name) {
     if (auto* button = qobject_cast<QAbstractButton*>(main_window_control(QString::fromUtf8(name))))
@@ -104,31 +81,7 @@ void run_script() {
 }
 
 // Runs inside the application object's constructor, that is in step 1 of the start-up.
-void prepare_test_run() {
-    const std::string site = setting("QUORVELV_TEST_SITE");
-    if (!site.empty()) set_site_base_address_for_tests(site);
-    auto* browser = new browser_stand_in;
-    browser->setParent(qApp);
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), browser, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), browser, "open");
-
-    auto* answering = new QTimer(qApp);
-    QObject::connect(answering, &QTimer::timeout, [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(window);
-            if (!box || !box->isVisible() || box->property("answered").toBool()) continue;
-            box->setProperty("answered", true);
-            say("box " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
-            QTimer::singleShot(0, box, [box] { box->buttons().front()->click(); });
-        }
-    });
-    answering->start(2);
-
-    QTimer::singleShot(0, [] {
-        register_exit_hook(exit_hook_observed);  // replaces on_program_exit, which it calls
-        run_script();
-    });
-}
+void prepare_test_run() { prepare_scripted_run(2, run_script); }
 
 }  // namespace
 
@@ -136,4 +89,3 @@ Q_COREAPP_STARTUP_FUNCTION(prepare_test_run)
 
 int main() { quorvelv::end_program(quorvelv::start_program()); }
 
-#include "shutdown_program.moc"

@@ -5,60 +5,36 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 #include <thread>
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include "app/background.hpp"
-#include "app/exit_hook.hpp"
 #include "app/fatal_stop.hpp"
 #include "app/program.hpp"
-#include "site/endpoints.hpp"
+#include "tests/ui/scripted_run.hpp"
 #include "ui/controls.hpp"
 #include "ui/main_window.hpp"
 
 namespace {
 
 using namespace quorvelv;
+using testing::prepare_scripted_run;
+using testing::say;
+using testing::setting;
 
 long long monotonic_ns() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * 1000000000LL + now.tv_nsec;
-}
-
-void say(const std::string& marker) {
-    std::printf("%s\n", marker.c_str());
-    std::fflush(stdout);
-}
-
-std::string setting(const char* name, const char* fallback = "") {
-    const char* value = std::getenv(name);
-    return value ? value : fallback;
-}
-
-class browser_stand_in final : public QObject {
-    Q_OBJECT
-public slots:
-    void open(const QUrl& url) { say("browser " + url.toString().toStdString()); }
-};
-
-void exit_hook_observed() {
-    say("exit hook");
-    on_program_exit();
 }
 
 int rows_now() {
@@ -138,30 +114,8 @@ void run_script() {
 
 // Runs inside the application object's constructor, that is in step 1 of the start-up.
 void prepare_test_run() {
-    const std::string site = setting("QUORVELV_TEST_SITE");
-    if (!site.empty()) set_site_base_address_for_tests(site);
-    auto* browser = new browser_stand_in;
-    browser->setParent(qApp);
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), browser, "open");
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), browser, "open");
-
-    // Boxes are answered as soon as they show.
-    auto* answering = new QTimer(qApp);
-    QObject::connect(answering, &QTimer::timeout, [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(window);
-            if (!box || !box->isVisible() || box->property("answered").toBool()) continue;
-            box->setProperty("answered", true);
-            say("box " + box->windowTitle().toStdString() + ": " + box->text().toStdString());
-            QTimer::singleShot(0, box, [box] { box->buttons().front()->click(); });
-        }
-    });
-    answering->start(5);
-
-    // The first turn of the loop: the window has been shown.
-    QTimer::singleShot(0, [] {
+    prepare_scripted_run(5, [] {
         say("shown " + std::to_string(monotonic_ns()));
-        register_exit_hook(exit_hook_observed);  // replaces on_program_exit, which it calls
         run_script();
     });
 }
@@ -172,4 +126,3 @@ Q_COREAPP_STARTUP_FUNCTION(prepare_test_run)
 
 int main() { quorvelv::end_program(quorvelv::start_program()); }
 
-#include "program_under_test.moc"
